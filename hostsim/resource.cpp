@@ -1,7 +1,9 @@
 // ResourceTable: the plug-in's strings, read from "<folder>/res/strings.txt".
 #include <cctype>
 #include <cstring>
-#include <fstream>
+#include <sstream>
+
+#include "hostsim/files.h"
 
 #include "hostsim/cells.h"
 #include "hostsim/state.h"
@@ -13,8 +15,13 @@ const char* const kResourceFile = "res/strings.txt";
 namespace detail {
 namespace {
 
+constexpr size_t kMaxResourceBytes = size_t(1) << 20;
+
 // Parses "<id> <text>" lines; false on anything malformed.
-bool ParseResource(std::istream& in, std::map<int32_t, std::string>* strings) {
+bool ParseResource(const std::vector<uint8_t>& bytes, std::map<int32_t, std::string>* strings) {
+  std::string all(bytes.begin(), bytes.end());
+  if (all.find('\0') != std::string::npos) return false;
+  std::istringstream in(all);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -27,7 +34,7 @@ bool ParseResource(std::istream& in, std::map<int32_t, std::string>* strings) {
     std::string text = digits < line.size() ? line.substr(digits + 1) : std::string();
     if (!strings->emplace(id, text).second) return false;
   }
-  return !in.bad();
+  return true;
 }
 
 }  // namespace
@@ -38,10 +45,10 @@ HostResource* ResourceLoadCell(const HostPath* folder) {
   Record(Op::ResourceLoad, {P(folder)}, folderText);
   if (ShouldFail(Op::ResourceLoad)) return nullptr;
   if (entry == nullptr) return nullptr;
-  std::ifstream in(JoinText(folderText, kResourceFile), std::ios::binary);
-  if (!in) return nullptr;
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(JoinText(folderText, kResourceFile), kMaxResourceBytes, &bytes)) return nullptr;
   auto resource = std::make_unique<SimResource>();
-  if (!ParseResource(in, &resource->strings)) return nullptr;
+  if (!ParseResource(bytes, &resource->strings)) return nullptr;
   SimResource* handle = resource.get();
   S().resources[handle] = std::move(resource);
   return reinterpret_cast<HostResource*>(handle);

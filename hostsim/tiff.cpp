@@ -1,8 +1,9 @@
 #include "hostsim/tiff.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <map>
+
+#include "hostsim/files.h"
 
 namespace hostsim {
 namespace {
@@ -24,6 +25,7 @@ enum : uint16_t {
 
 // Largest side the host accepts for an icon-like bitmap.
 constexpr uint32_t kMaxSide = 16384;
+constexpr size_t kMaxFileBytes = size_t(64) << 20;
 
 class Reader {
  public:
@@ -181,10 +183,8 @@ bool DecodeTiff(const std::vector<uint8_t>& file, TiffImage* image, std::string*
 }
 
 bool ReadTiffFile(const std::string& path, TiffImage* image, std::string* reason) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return *reason = "cannot open " + path, false;
-  std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return *reason = "cannot read " + path, false;
+  std::vector<uint8_t> data;
+  if (!ReadWholeFile(path, kMaxFileBytes, &data)) return *reason = "cannot read " + path, false;
   return DecodeTiff(data, image, reason);
 }
 
