@@ -45,7 +45,8 @@ void BlockFree(void* block) {
 
 size_t ArrayByteSize(int32_t count, size_t elementSize) {
   if (count < 0) return SIZE_MAX;
-  uint64_t bytes = static_cast<uint64_t>(count) * static_cast<uint64_t>(elementSize);
-  if (bytes > SIZE_MAX) return SIZE_MAX;
-  return static_cast<size_t>(bytes);
+  // Tested by division: in the 64-bit build the product itself can wrap.
+  const size_t n = static_cast<size_t>(count);
+  if (elementSize != 0 && n > SIZE_MAX / elementSize) return SIZE_MAX;
+  return n * elementSize;
 }
