@@ -134,6 +134,7 @@ TEST_F(FramePaths, ReleaseDoesNothingForAResourceNotOwned) {
       << "a second release does nothing";
   EXPECT_FALSE(LoadResource()) << "a load after a release reports the lost handle";
   EXPECT_EQ(hostsim::CountOf(Op::ResourceLoad), 0u);
+  EXPECT_NE(PluginResource.loadFolder, nullptr) << "but keeps its folder again first";
 
   ReleaseResource();
   PluginFolder = nullptr;

@@ -161,6 +161,9 @@ TEST_F(FrameResource, NewRunAfterReleaseDoesNotAskAgain) {
   ASSERT_EQ(Start(), kResultOk);
   EXPECT_EQ(Message(1), kResultUnhandled);
   EXPECT_EQ(hostsim::CountOf(Op::ResourceLoad), 1u);
+  // The folder is kept again before the remembered attempt is consulted:
+  // two module paths and two kept folders over both runs.
+  EXPECT_EQ(hostsim::CountOf(Op::PathAlloc), 4u) << "seen: " << hostsim::OpSequenceText();
   EXPECT_EQ(End(), kResultOk);
   EXPECT_EQ(hostsim::LedgerReport(), "");
 }
