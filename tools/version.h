@@ -1,0 +1,5 @@
+#pragma once
+
+namespace runner {
+inline constexpr const char* kVersion = "1.0.0";
+}
