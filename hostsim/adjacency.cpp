@@ -200,20 +200,27 @@ HostAdjacency* AdjacencyBuildCell(int32_t pointCount, const Polygon* polygons, i
 void AdjacencyFreeCell(HostAdjacency* table) {
   Record(Op::AdjacencyFree, {P(table)});
   if (table == nullptr) return;  // accepted and ignored
+  if (S().lastAdjacency == reinterpret_cast<const SimAdjacency*>(table)) S().lastAdjacency = nullptr;
   if (S().adjacencies.erase(table) == 0)
     Violation("AdjacencyFree of " + Hex(table) + ", which AdjacencyBuild did not hand out (or freed twice)");
 }
 
 const PolygonAdjacency* AdjacencyPolygonInfoCell(HostAdjacency* table, int32_t polygon) {
   Record(Op::AdjacencyPolygonInfo, {P(table), polygon});
-  auto found = S().adjacencies.find(table);
-  if (found == S().adjacencies.end()) {
-    Violation("AdjacencyPolygonInfo on " + Hex(table) + ", which is no live neighbour table");
-    return nullptr;
+  // Called once per polygon the module visits: the last table is remembered.
+  State& s = S();
+  const SimAdjacency* adjacency = s.lastAdjacency;
+  if (adjacency == nullptr || adjacency != reinterpret_cast<const SimAdjacency*>(table)) {
+    auto found = s.adjacencies.find(table);
+    if (found == s.adjacencies.end()) {
+      Violation("AdjacencyPolygonInfo on " + Hex(table) + ", which is no live neighbour table");
+      return nullptr;
+    }
+    adjacency = s.lastAdjacency = found->second.get();
   }
   // Outside the table: null, which the module must cope with.
-  if (polygon < 0 || polygon >= found->second->count) return nullptr;
-  return &found->second->records[size_t(polygon)].adjacency;
+  if (polygon < 0 || polygon >= adjacency->count) return nullptr;
+  return &adjacency->records[size_t(polygon)].adjacency;
 }
 
 }  // namespace detail

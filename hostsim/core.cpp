@@ -23,16 +23,14 @@ State& S() {
   return *state;
 }
 
-void Record(Op op, std::initializer_list<intptr_t> args, const char* text) {
-  State& s = S();
-  if (!s.recording) return;
-  s.calls.push_back(Call{op, std::vector<intptr_t>(args), text != nullptr ? text : ""});
+bool recordingOn = true;
+
+void RecordCall(Op op, std::initializer_list<intptr_t> args, const char* text) {
+  S().calls.push_back(Call{op, std::vector<intptr_t>(args), text != nullptr ? text : ""});
 }
 
-void Record(Op op, std::initializer_list<intptr_t> args, const std::string& text) {
-  State& s = S();
-  if (!s.recording) return;
-  s.calls.push_back(Call{op, std::vector<intptr_t>(args), text});
+void RecordCall(Op op, std::initializer_list<intptr_t> args, const std::string& text) {
+  S().calls.push_back(Call{op, std::vector<intptr_t>(args), text});
 }
 
 bool ShouldFail(Op op) {
@@ -77,8 +75,8 @@ const char* OpName(Op op) {
 
 const std::vector<Call>& Calls() { return S().calls; }
 void ClearCalls() { S().calls.clear(); }
-void SetRecording(bool on) { S().recording = on; }
-bool Recording() { return S().recording; }
+void SetRecording(bool on) { recordingOn = on; }
+bool Recording() { return recordingOn; }
 
 size_t CountOf(Op op) {
   size_t n = 0;
@@ -171,15 +169,21 @@ void ForgiveBlock(const void* block) { S().forgiven.insert(block); }
 
 void Reset() {
   State& s = S();
-  // Release what the module left behind, so one test's leak does not spill
-  // into the next one's numbers.
-  for (auto& [address, size] : s.blocks) std::free(const_cast<void*>(address));
+  // What the module left behind leaves the ledger (one test's leak does not
+  // spill into the next one's numbers) but stays allocated: a module that
+  // keeps a stale pointer across tests then trips a violation, not a crash.
+  for (auto& [address, size] : s.blocks)
+    s.graveyardBlocks.emplace_back(const_cast<void*>(address), &std::free);
   s.blocks.clear();
-  for (auto& [path, kind] : s.heapPaths) delete const_cast<HostPath*>(path);
+  for (auto& [path, kind] : s.heapPaths) s.graveyardPaths.emplace_back(const_cast<HostPath*>(path));
   s.heapPaths.clear();
+  for (auto& [address, bitmap] : s.bitmaps) s.graveyardBitmaps.push_back(std::move(bitmap));
+  for (auto& [address, resource] : s.resources) s.graveyardResources.push_back(std::move(resource));
+  for (auto& [address, table] : s.adjacencies) s.graveyardAdjacencies.push_back(std::move(table));
+  s.lastAdjacency = nullptr;
   s.calls.clear();
   s.calls.shrink_to_fit();
-  s.recording = true;
+  recordingOn = true;
   s.fallibleCount = 0;
   s.injected = 0;
   for (uint64_t& n : s.opCalls) n = 0;

@@ -111,6 +111,8 @@ HostTable* Table();
 // Drops everything: calls, faults, ledger, violations, documents, objects,
 // bitmaps, resources, registrations, switches; restores the defaults
 // (version 11000, recording on, empty DefaultText, library present).
+// Whatever the module still held leaves the ledger but is not released: a
+// stale pointer kept across a Reset meets a violation, never freed memory.
 void Reset();
 
 // The interface version in cell 0 (default 11000).

@@ -69,7 +69,6 @@ struct OpFault {
 struct State {
   // Calls.
   std::vector<Call> calls;
-  bool recording = true;
 
   // Faults.
   uint64_t fallibleCount = 0;
@@ -91,6 +90,16 @@ struct State {
   std::unordered_map<const void*, std::unique_ptr<SimBitmap>> bitmaps;
   std::unordered_map<const void*, std::unique_ptr<SimResource>> resources;
   std::unordered_map<const void*, std::unique_ptr<SimAdjacency>> adjacencies;
+  const SimAdjacency* lastAdjacency = nullptr;  // the table last asked for
+
+  // What the module still held at a Reset: kept alive, unreachable to the
+  // module's later calls, so that a module keeping a stale pointer across
+  // tests reads memory that is still there.
+  std::vector<std::unique_ptr<void, void (*)(void*)>> graveyardBlocks;
+  std::vector<std::unique_ptr<HostPath>> graveyardPaths;
+  std::vector<std::unique_ptr<SimBitmap>> graveyardBitmaps;
+  std::vector<std::unique_ptr<SimResource>> graveyardResources;
+  std::vector<std::unique_ptr<SimAdjacency>> graveyardAdjacencies;
   std::unordered_set<const HostValue*> filledValues;
 
   // Texts.
@@ -113,9 +122,16 @@ struct State {
 
 State& S();
 
-// Records a call when recording is on.
-void Record(Op op, std::initializer_list<intptr_t> args, const char* text = nullptr);
-void Record(Op op, std::initializer_list<intptr_t> args, const std::string& text);
+// Records a call when recording is on; off, a call costs this one test.
+extern bool recordingOn;
+void RecordCall(Op op, std::initializer_list<intptr_t> args, const char* text);
+void RecordCall(Op op, std::initializer_list<intptr_t> args, const std::string& text);
+inline void Record(Op op, std::initializer_list<intptr_t> args, const char* text = nullptr) {
+  if (recordingOn) RecordCall(op, args, text);
+}
+inline void Record(Op op, std::initializer_list<intptr_t> args, const std::string& text) {
+  if (recordingOn) RecordCall(op, args, text);
+}
 // Counts a fallible call; true when this call must fail.
 bool ShouldFail(Op op);
 void Violation(const std::string& what);

@@ -92,4 +92,17 @@ TEST_F(HostSimLedger, MemoryStatsTrackCurrentAndPeak) {
   host.general->FreeMemory(b);
 }
 
+TEST_F(HostSimLedger, StalePointersAcrossResetMeetViolationsNotFreedMemory) {
+  void* block = host.general->AllocMemory(32, 0, nullptr);
+  HostPath* path = host.path->PathAlloc();
+  host.path->PathConstruct(path);
+  hostsim::Reset();
+  EXPECT_TRUE(hostsim::LedgerBalanced()) << hostsim::LedgerReport();
+  // A module that kept these across the Reset: reported, nothing freed twice.
+  host.path->PathDestruct(path);
+  host.path->PathFree(path);
+  host.general->FreeMemory(block);
+  EXPECT_EQ(hostsim::Violations().size(), 3u);
+}
+
 }  // namespace
