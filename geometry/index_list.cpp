@@ -133,6 +133,13 @@ bool IndexList::Insert(int32_t index, int32_t n, bool zeroFill) {
 
 bool IndexList::Append(int32_t value) {
   const int32_t index = count;
+  // The common case, with the same outcome as Insert(count, 1, true): a
+  // non-empty list takes the back side, and a free back slot needs no move.
+  if (index > 0 && static_cast<int64_t>(frontReserve) + index < capacity) {
+    data[index] = value;
+    count = index + 1;
+    return true;
+  }
   if (index < 0 || !Insert(index, 1, true)) return false;
   data[index] = value;
   return true;

@@ -14,7 +14,8 @@ Neighbor::~Neighbor() {
 }
 
 Neighbor* Neighbor::Destroy(int32_t flags) {
-  this->~Neighbor();
+  // Qualified: this runs exactly Neighbor's destructor, never a dispatch.
+  this->Neighbor::~Neighbor();
   if ((flags & 1) != 0) BlockFree(this);
   return this;
 }
