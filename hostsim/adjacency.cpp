@@ -71,11 +71,14 @@ bool BuildNeighbours(int32_t pointCount, const Polygon* polygons, int32_t readab
   }
   if (readable <= 0 || pointCount <= 0) return true;
 
-  std::vector<uint8_t> selected(size_t(readable), selection == nullptr ? 1 : 0);
+  State& s = S();
+  std::vector<uint8_t>& selected = s.scratchSelected;
+  selected.assign(size_t(readable), selection == nullptr ? 1 : 0);
   if (selection != nullptr) {
     // Segments as +1/-1 marks at their clamped ends: linear however many
     // overlapping segments a hostile selection holds.
-    std::vector<int64_t> marks(size_t(readable) + 1, 0);
+    std::vector<int32_t>& marks = s.scratchMarks;
+    marks.assign(size_t(readable) + 1, 0);
     for (const auto& [first, last] : selection->segments) {
       int64_t from = std::max<int64_t>(first, 0);
       int64_t to = std::min<int64_t>(last, int64_t(readable) - 1);
@@ -83,7 +86,7 @@ bool BuildNeighbours(int32_t pointCount, const Polygon* polygons, int32_t readab
       ++marks[size_t(from)];
       --marks[size_t(to) + 1];
     }
-    int64_t depth = 0;
+    int64_t depth = 0;  // 64 bits: any number of segments
     for (int32_t i = 0; i < readable; ++i) {
       depth += marks[size_t(i)];
       selected[size_t(i)] = depth > 0 ? 1 : 0;
@@ -104,10 +107,14 @@ bool BuildNeighbours(int32_t pointCount, const Polygon* polygons, int32_t readab
   }
   if (sides == 0) return true;
   uint64_t scratch = (uint64_t(top) + 2) * 4 + uint64_t(sides) * 8;
-  if (scratch > S().allocationCap) return false;
+  if (scratch > s.allocationCap) return false;
 
-  std::vector<uint32_t> counts(size_t(top) + 2);
-  std::vector<uint32_t> byHigh(sides), sorted(sides);
+  std::vector<uint32_t>& counts = s.scratchCounts;
+  std::vector<uint32_t>& byHigh = s.scratchByHigh;
+  std::vector<uint32_t>& sorted = s.scratchSorted;
+  counts.assign(size_t(top) + 2, 0);
+  byHigh.resize(sides);
+  sorted.resize(sides);
   auto forEachSide = [&](auto&& visit) {
     for (int32_t i = 0; i < readable; ++i) {
       if (!selected[size_t(i)]) continue;

@@ -203,6 +203,11 @@ void Reset() {
   s.undo.clear();
   s.writeChecks = true;
   s.neighbourOverrides.clear();
+  s.scratchSelected = {};
+  s.scratchMarks = {};
+  s.scratchCounts = {};
+  s.scratchByHigh = {};
+  s.scratchSorted = {};
   s.registered.clear();
   s.registerResult = 1;
   ResetTables();

@@ -112,8 +112,12 @@ struct State {
   std::unordered_map<const SimDocument*, std::vector<UndoStep>> undo;
   bool writeChecks = true;
 
-  // Neighbour service.
+  // Neighbour service. The scratch arrays of a build are kept for the next
+  // one: repeated builds (benchmarks) then touch no fresh pages.
   std::map<int32_t, std::array<int32_t, 4>> neighbourOverrides;
+  std::vector<uint8_t> scratchSelected;
+  std::vector<int32_t> scratchMarks;
+  std::vector<uint32_t> scratchCounts, scratchByHigh, scratchSorted;
 
   // Registration.
   std::vector<RegisteredPlugin> registered;

@@ -39,6 +39,17 @@ TEST_F(HostSimLedger, DoubleDestructIsReportedOnce) {
       << hostsim::FirstViolation();
 }
 
+TEST_F(HostSimLedger, ConstructOverALiveObjectIsReported) {
+  HostPath path;
+  host.path->PathConstruct(&path);
+  host.path->PathConstruct(&path);
+  ASSERT_EQ(hostsim::Violations().size(), 1u);
+  EXPECT_NE(hostsim::FirstViolation().find("over a live path"), std::string::npos)
+      << hostsim::FirstViolation();
+  host.path->PathDestruct(&path);
+  EXPECT_TRUE(hostsim::LedgerBalanced()) << hostsim::LedgerReport();
+}
+
 TEST_F(HostSimLedger, UseBeforeConstructIsReported) {
   HostString zeroed;
   std::memset(&zeroed, 0, sizeof zeroed);
@@ -46,6 +57,11 @@ TEST_F(HostSimLedger, UseBeforeConstructIsReported) {
   ASSERT_EQ(hostsim::Violations().size(), 1u);
   EXPECT_NE(hostsim::FirstViolation().find("not constructed"), std::string::npos)
       << hostsim::FirstViolation();
+  // Heap path storage is unconstructed until PathConstruct, too.
+  HostPath* path = host.path->PathAlloc();
+  host.path->PathCopy(path, path);
+  EXPECT_EQ(hostsim::Violations().size(), 3u);  // source and destination
+  host.path->PathFree(path);
 }
 
 TEST_F(HostSimLedger, CopiedStorageIsNotALiveText) {
