@@ -1,40 +1,57 @@
 #include "host/memory.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include "host/host.h"
 
 int32_t FallbackUsed = 0;
 
 namespace {
+
 // The word in front of a block served from the standard heap.
 const uintptr_t kFallbackMarker = ~static_cast<uintptr_t>(0);
+
+// The heap blocks currently served. BlockFree recognises a heap block by
+// this list, not by reading the word in front of it: in front of a host
+// block that word lies outside the block. The module allocates nothing before
+// action 1, so a few slots are plenty; when they are taken BlockAlloc
+// reports null as for a failed heap.
+enum { kFallbackCapacity = 16 };
+void* fallbackBlocks[kFallbackCapacity];
+
+int FreeFallbackSlot() {
+  for (int i = 0; i < kFallbackCapacity; ++i)
+    if (fallbackBlocks[i] == nullptr) return i;
+  return -1;
+}
+
 }  // namespace
 
 void* BlockAlloc(size_t size) {
   if (size == 0) size = 1;
   if (HostTablePointer != nullptr) return Host().general->AllocMemory(size, 0, nullptr);
 
-  // Before the host table is known, blocks come from the standard heap with
-  // a marker word in front so that BlockFree can tell them apart later.
+  // Before the host table is known, blocks come from the standard heap,
+  // marked by an all-ones word in front and listed for BlockFree.
   if (size > SIZE_MAX - sizeof(uintptr_t)) return nullptr;
+  const int slot = FreeFallbackSlot();
+  if (slot < 0) return nullptr;
   void* allocation = calloc(1, size + sizeof(uintptr_t));
   if (allocation == nullptr) return nullptr;
   uintptr_t* marker = static_cast<uintptr_t*>(allocation);
   *marker = kFallbackMarker;
   FallbackUsed = 1;
+  fallbackBlocks[slot] = marker + 1;
   return marker + 1;
 }
 
 void BlockFree(void* block) {
   if (block == nullptr) return;
   if (FallbackUsed != 0) {
-    uintptr_t* marker = static_cast<uintptr_t*>(block) - 1;
-    uintptr_t word;
-    memcpy(&word, marker, sizeof word);
-    if (word == kFallbackMarker) {
-      free(marker);
+    for (int i = 0; i < kFallbackCapacity; ++i) {
+      if (fallbackBlocks[i] != block) continue;
+      fallbackBlocks[i] = nullptr;
+      free(static_cast<uintptr_t*>(block) - 1);
       return;
     }
   }

@@ -93,17 +93,47 @@ TEST_F(HostAccessMemory, HeapRequestsWhoseMarkerOverflowsFail) {
   EXPECT_EQ(FallbackUsed, 0);
 }
 
-TEST_F(HostAccessMemory, WithoutHeapBlocksTheMarkerIsNotConsulted) {
-  // A block preceded by an all-ones word is still the host's while no heap
-  // block was ever served.
-  alignas(void*) uintptr_t words[3] = {kAllOnes, 0, 0};
-  void* block = &words[1];
-  BlockFree(block);
-  const std::vector<hostsim::Call> frees = CallsOf(Op::FreeMemory);
-  ASSERT_EQ(frees.size(), 1u) << "seen: " << hostsim::OpSequenceText();
-  EXPECT_EQ(frees[0].args[0], P(block));
-  // The stand-in host rightly objects to a block it never handed out.
+TEST_F(HostAccessMemory, AnAllOnesWordDoesNotMakeAHeapBlock) {
+  // A block that BlockAlloc did not serve from the heap goes to the host,
+  // whatever word precedes it, both before and after heap blocks were used.
+  for (bool heapUsed : {false, true}) {
+    SCOPED_TRACE(heapUsed ? "after a heap block" : "no heap block so far");
+    hostsim::Reset();
+    void* heapBlock = nullptr;
+    if (heapUsed) {
+      HostTablePointer = nullptr;
+      heapBlock = BlockAlloc(8);
+      ASSERT_NE(heapBlock, nullptr);
+      HostTablePointer = hostsim::Table();
+    }
+    alignas(void*) uintptr_t words[3] = {kAllOnes, 0, 0};
+    void* block = &words[1];
+    BlockFree(block);
+    const std::vector<hostsim::Call> frees = CallsOf(Op::FreeMemory);
+    ASSERT_EQ(frees.size(), 1u) << "seen: " << hostsim::OpSequenceText();
+    EXPECT_EQ(frees[0].args[0], P(block));
+    BlockFree(heapBlock);
+    EXPECT_EQ(hostsim::CountOf(Op::FreeMemory), 1u);
+  }
+  // The stand-in host rightly objects to the block it never handed out.
   hostsim::Reset();
+}
+
+TEST_F(HostAccessMemory, HeapBlocksBeyondTheRegistryAreRefused) {
+  HostTablePointer = nullptr;
+  std::vector<void*> served;
+  void* block = nullptr;
+  while (served.size() < 1000 && (block = BlockAlloc(4)) != nullptr) served.push_back(block);
+  ASSERT_EQ(block, nullptr) << "heap blocks are not limited";
+  EXPECT_GT(served.size(), 0u);
+
+  // A freed block makes room for the next one.
+  BlockFree(served.back());
+  served.back() = BlockAlloc(4);
+  EXPECT_NE(served.back(), nullptr);
+  HostTablePointer = hostsim::Table();
+  for (void* each : served) BlockFree(each);
+  EXPECT_EQ(hostsim::OpSequenceText(), "") << "every heap block went back to the heap";
 }
 
 TEST_F(HostAccessMemory, ArrayByteSizeNeverComesBackTooSmall) {
