@@ -1,7 +1,7 @@
 // The one translation unit that compiles the OBJ library's implementation.
 // The library is used through its callback reader: it reports faces with
 // their corners as written (no triangulation, shared vertex indices kept),
-// groups by name, and never builds shapes or looks for material files.
+// and never builds shapes or looks for material files.
 #define TINYOBJLOADER_IMPLEMENTATION
 #include <tiny_obj_loader.h>
 
@@ -66,9 +66,6 @@ bool ReadWithLibrary(const char* begin, const char* end, ObjEvents& events, std:
                                        indices[i].normal_index};
     c.events->OnFace(c.corners.data(), count);
     c.Tick();
-  };
-  callback.group_cb = [](void* user, const char** names, int count) {
-    Of(user).events->OnGroup(names, count);
   };
   // Materials are the file's business, not the mesh's: with a handler set,
   // the library accepts any material name without looking for it.

@@ -22,8 +22,6 @@ class ObjEvents {
   virtual void OnTexcoord() = 0;
   virtual void OnNormal() = 0;
   virtual void OnFace(const RawCorner* corners, int count) = 0;
-  // The names of a g line (none for a bare g).
-  virtual void OnGroup(const char* const* names, int count) = 0;
   // Bytes of the text consumed so far, for progress.
   void SetPosition(size_t consumed) { position_ = consumed; }
   size_t Position() const { return position_; }

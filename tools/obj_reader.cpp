@@ -2,10 +2,11 @@
 //
 // The runner's own scan checks every v and f line with its line number,
 // reads the coordinates with correct rounding (the library's number parser
-// does not round every decimal to the nearest float) and notes where each
-// vertex's coordinates start, for the writer.
+// does not round every decimal to the nearest float), notes where each
+// vertex's coordinates start, for the writer, and collects the groups (the
+// library ignores a bare "g", which ends the named groups).
 //
-// The OBJ library reads the faces and groups. Its face references are
+// The OBJ library reads the faces. Its face references are
 // resolved and range-checked here, because the library accepts out-of-range
 // indices with no more than a warning. Checks that need the scan's results
 // (totals, line numbers) run once both passes are done; when both passes
@@ -105,7 +106,7 @@ struct Problem {
 };
 
 // The runner's own pass: points, where their coordinates are, the line of
-// every face, and the texture coordinate and normal totals.
+// every face, the groups, and the texture coordinate and normal totals.
 class Scanner {
  public:
   explicit Scanner(ObjFile& file) : file_(file) {}
@@ -142,6 +143,9 @@ class Scanner {
       if (e - s >= 2 && IsBlank(s[1])) {
         if (s[0] == 'v' && !Vertex(s + 1, e, line)) return;
         if (s[0] == 'f' && !Face(s + 1, e, line)) return;
+        if (s[0] == 'g') Group(s + 1, e);
+      } else if (e - s == 1 && s[0] == 'g') {
+        Group(e, e);
       } else if (e - s >= 3 && s[0] == 'v' && IsBlank(s[2])) {
         if (s[1] == 't') ++texcoords;
         if (s[1] == 'n') ++normals;
@@ -200,11 +204,32 @@ class Scanner {
                      (corners < 3 ? "; a face needs 3 or 4" : "; only triangles and quads can be flattened"));
       return false;
     }
+    for (size_t g : current_)
+      file_.mesh.groups[g].polygons.push_back(int32_t(faceLines.size()));
     faceLines.push_back(line);
     return true;
   }
 
+  // A g line: the faces after it belong to each group it names, and to no
+  // group when it names none.
+  void Group(const char* p, const char* end) {
+    current_.clear();
+    for (;;) {
+      p = SkipBlanks(p, end);
+      if (p == end) return;
+      const char* t = TokenEnd(p, end);
+      auto [it, added] = groupIndex_.try_emplace(std::string(p, t), file_.mesh.groups.size());
+      if (added) file_.mesh.groups.push_back(MeshGroup{it->first, {}});
+      bool listed = false;
+      for (size_t g : current_) listed = listed || g == it->second;
+      if (!listed) current_.push_back(it->second);
+      p = t;
+    }
+  }
+
   ObjFile& file_;
+  std::unordered_map<std::string, size_t> groupIndex_;
+  std::vector<size_t> current_;  // the groups of the latest g line
 };
 
 // The largest 1-based reference of one kind and the first face holding it;
@@ -217,7 +242,7 @@ struct LargestReference {
   }
 };
 
-// The library's pass: polygons and groups from its events. Relative indices
+// The library's pass: polygons from its events. Relative indices
 // are resolved against the elements defined above the face, as the library
 // counts them; 1-based ones are checked after the scan.
 class MeshBuilder : public ObjEvents {
@@ -252,18 +277,6 @@ class MeshBuilder : public ObjEvents {
         Resolve(corners[k].normal, normals, normal, face, "normal", "normals");
     }
     file_.mesh.polygons.push_back(Polygon{index[0], index[1], index[2], index[count == 4 ? 3 : 2]});
-    for (size_t g : current_) file_.mesh.groups[g].polygons.push_back(int32_t(face));
-  }
-
-  void OnGroup(const char* const* names, int count) override {
-    current_.clear();
-    for (int i = 0; i < count; ++i) {
-      auto [it, added] = groupIndex_.try_emplace(names[i], file_.mesh.groups.size());
-      if (added) file_.mesh.groups.push_back(MeshGroup{names[i], {}});
-      bool listed = false;
-      for (size_t g : current_) listed = listed || g == it->second;
-      if (!listed) current_.push_back(it->second);
-    }
   }
 
  private:
@@ -290,17 +303,17 @@ class MeshBuilder : public ObjEvents {
 
   ObjFile& file_;
   Progress& progress_;
-  std::unordered_map<std::string, size_t> groupIndex_;
-  std::vector<size_t> current_;  // the groups of the latest g line
 };
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
-// The first face holding a 1-based reference beyond total, or nothing.
+// The face holding the largest 1-based reference when that is beyond total
+// (and the face lies within the scanned lines), or nothing.
 std::optional<Problem> CheckLargest(const LargestReference& largest, size_t total,
                                     const std::vector<size_t>& faceLines, const char* one,
                                     const char* many) {
-  if (largest.value <= 0 || size_t(largest.value) <= total) return std::nullopt;
+  if (largest.value <= 0 || size_t(largest.value) <= total || largest.face >= faceLines.size())
+    return std::nullopt;
   return Problem{faceLines[largest.face], std::string(one) + " index " + std::to_string(largest.value) +
                                               " is out of range: the file has " +
                                               Plural(total, one, many)};
@@ -342,12 +355,11 @@ void Parse(ObjFile& file, bool showProgress) {
   const std::vector<size_t>& lines = scanner.faceLines;
   if (builder.problem && builder.problem->first < lines.size())
     consider(Problem{lines[builder.problem->first], builder.problem->second});
-  if (!scanner.problem) {
-    consider(CheckLargest(builder.vertex, file.mesh.points.size(), lines, "vertex", "vertices"));
-    consider(CheckLargest(builder.texcoord, scanner.texcoords, lines, "texture coordinate",
-                          "texture coordinates"));
-    consider(CheckLargest(builder.normal, scanner.normals, lines, "normal", "normals"));
-  }
+  // The library's totals: the scan's stop early when it finds a problem.
+  consider(CheckLargest(builder.vertex, builder.vertices, lines, "vertex", "vertices"));
+  consider(CheckLargest(builder.texcoord, builder.texcoords, lines, "texture coordinate",
+                        "texture coordinates"));
+  consider(CheckLargest(builder.normal, builder.normals, lines, "normal", "normals"));
   if (first) throw InputError(At(file.path, first->line) + first->message);
 
   if (!ok || !error.empty())
