@@ -373,8 +373,8 @@ void Parse(ObjFile& file, bool showProgress) {
                      Plural(file.mesh.polygons.size(), "face", "faces") + ", the file's lines hold " +
                      Plural(file.mesh.points.size(), "vertex", "vertices") + " and " +
                      Plural(lines.size(), "face", "faces"));
-  if (file.mesh.points.size() > size_t(INT32_MAX))
-    throw InputError(file.path + ": more vertices than 32-bit indices can name");
+  if (file.mesh.points.size() > size_t(INT32_MAX) || file.mesh.polygons.size() > size_t(INT32_MAX))
+    throw InputError(file.path + ": more vertices or faces than 32-bit indices can name");
   if (file.mesh.polygons.empty())
     throw InputError(file.path + ":" + std::to_string(file.lineCount) + ": no faces to flatten (" +
                      Plural(file.mesh.points.size(), "vertex", "vertices") + ", no f lines)");
