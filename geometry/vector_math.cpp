@@ -53,23 +53,7 @@ inline Vector MakeVector(float x, float y, float z) {
 
 }  // namespace
 
-float SqrtViaDouble(float x) { return RoundToFloat(sqrt(static_cast<double>(x))); }
-
-Vector Normalize(const Vector& v) {
-  const float length = SqrtViaDouble((v.x * v.x + v.y * v.y) + v.z * v.z);
-  // Only an exact zero takes this path; a NaN length goes on and yields NaNs.
-  if (length == 0.0f) return MakeVector(0.0f, 0.0f, 0.0f);
-  const float r = 1.0f / length;
-  return MakeVector(v.x * r, v.y * r, v.z * r);
-}
-
-Vector TransformPoint(const Matrix& m, const Vector& p) {
-  Vector result;
-  result.x = ((p.x * m.axisX.x + m.offset.x) + p.y * m.axisY.x) + p.z * m.axisZ.x;
-  result.y = ((p.x * m.axisX.y + m.offset.y) + p.y * m.axisY.y) + p.z * m.axisZ.y;
-  result.z = ((p.x * m.axisX.z + m.offset.z) + p.y * m.axisY.z) + p.z * m.axisZ.z;
-  return result;
-}
+// SqrtViaDouble, Normalize and TransformPoint are inline in the header.
 
 Matrix* InvertMatrix(Matrix* result, const Matrix* m) {
   const Vector a = m->axisX;

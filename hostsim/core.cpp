@@ -206,8 +206,7 @@ void Reset() {
   s.scratchSelected = {};
   s.scratchMarks = {};
   s.scratchCounts = {};
-  s.scratchByHigh = {};
-  s.scratchSorted = {};
+  s.scratchEntries = {};
   s.registered.clear();
   s.registerResult = 1;
   ResetTables();

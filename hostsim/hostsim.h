@@ -339,8 +339,11 @@ struct NeighbourRecord {
 // entries (out of range, negative, self loops, one-way links: anything).
 void OverrideNeighbours(int32_t polygon, std::array<int32_t, 4> entries);
 void ClearNeighbourOverrides();
-// Time spent in AdjacencyBuild, accumulated (not reset by Reset).
+// Time spent in AdjacencyBuild, accumulated (not reset by Reset): wall
+// time, and the calling thread's processor time (for benchmarks on a loaded
+// machine). ResetAdjacencyTimer clears both.
 uint64_t AdjacencyBuildNanoseconds();
+uint64_t AdjacencyBuildCpuNanoseconds();
 void ResetAdjacencyTimer();
 size_t LiveAdjacencyCount();
 // Builds a table with the host's own algorithm, outside the module's call

@@ -117,7 +117,14 @@ struct State {
   std::map<int32_t, std::array<int32_t, 4>> neighbourOverrides;
   std::vector<uint8_t> scratchSelected;
   std::vector<int32_t> scratchMarks;
-  std::vector<uint32_t> scratchCounts, scratchByHigh, scratchSorted;
+  std::vector<uint32_t> scratchCounts;
+  // A side bucketed by its lower point: its id (4 * polygon + side) and its
+  // higher point.
+  struct SideEntry {
+    uint32_t side;
+    uint32_t high;
+  };
+  std::vector<SideEntry> scratchEntries;
 
   // Registration.
   std::vector<RegisteredPlugin> registered;
