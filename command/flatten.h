@@ -5,6 +5,9 @@
 #include "command/command_data.h"
 #include "geometry/index_list.h"
 
+// Growth granularity of regionPolygons, in slots.
+enum : int32_t { kRegionBlockSize = 4 };
+
 class Flatten : public CommandData {
  public:
   Flatten();
