@@ -32,6 +32,28 @@ inline bool CornersInside(const Polygon& polygon, int32_t pointCount) {
          static_cast<uint32_t>(polygon.c) < limit && static_cast<uint32_t>(polygon.d) < limit;
 }
 
+// The region lists its polygons in walk order, which jumps across the
+// arrays (a walk up a grid column skips a whole row of polygons and points
+// per step). The polygon kPolygonLead entries ahead is requested early, and
+// the points of the one kPointLead ahead, whose record is then in cache.
+const int32_t kPolygonLead = 16;
+const int32_t kPointLead = 8;
+
+inline void PrefetchAhead(const Polygon* polygons, const Vector* points, int32_t pointCount,
+                          const IndexList& region, int32_t k) {
+  if (k + kPolygonLead < region.count) __builtin_prefetch(&polygons[region.data[k + kPolygonLead]]);
+  if (k + kPointLead < region.count) {
+    const Polygon& ahead = polygons[region.data[k + kPointLead]];
+    // A hint only, but never an address outside the point array.
+    if (CornersInside(ahead, pointCount)) {
+      __builtin_prefetch(&points[ahead.a]);
+      __builtin_prefetch(&points[ahead.b]);
+      __builtin_prefetch(&points[ahead.c]);
+      __builtin_prefetch(&points[ahead.d]);
+    }
+  }
+}
+
 // The plane frame of the region: axisZ the unit normal, offset the centre.
 // Counts the polygons that take part into used.
 Matrix FitPlane(const Matrix& world, const Polygon* polygons, const Vector* points,
@@ -40,6 +62,7 @@ Matrix FitPlane(const Matrix& world, const Polygon* polygons, const Vector* poin
   Vector centreSum = {0.0f, 0.0f, 0.0f};
   int32_t m = 0;
   for (int32_t k = 0; k < region.count; ++k) {
+    PrefetchAhead(polygons, points, pointCount, region, k);
     const Polygon polygon = polygons[region.data[k]];
     if (!CornersInside(polygon, pointCount)) continue;
     const Vector wa = TransformPoint(world, points[polygon.a]);
@@ -85,10 +108,16 @@ Matrix FitPlane(const Matrix& world, const Polygon* polygons, const Vector* poin
 // one dropped, taken back to world space. The 0 * axisZ term stays: it
 // decides the bits of -0.0 and of non-numbers.
 inline Vector ProjectWorld(const Matrix& frame, const Matrix& toFrame, const Vector& w) {
-  const Vector local = TransformPoint(toFrame, w);
-  const Vector inPlane = {local.x, local.y, 0.0f};
+  // Only the first two frame coordinates are needed; each is evaluated as
+  // TransformPoint evaluates it.
+  const float localX = ((w.x * toFrame.axisX.x + toFrame.offset.x) + w.y * toFrame.axisY.x) +
+                       w.z * toFrame.axisZ.x;
+  const float localY = ((w.x * toFrame.axisX.y + toFrame.offset.y) + w.y * toFrame.axisY.y) +
+                       w.z * toFrame.axisZ.y;
+  const Vector inPlane = {localX, localY, 0.0f};
   return TransformPoint(frame, inPlane);
 }
+
 
 }  // namespace
 
@@ -110,6 +139,7 @@ void FlattenRegion(HostObject* object, const Polygon* polygons, Vector* points,
   InvertMatrix(&toObject, &world);
 
   for (int32_t k = 0; k < region.count; ++k) {
+    PrefetchAhead(polygons, points, pointCount, region, k);
     const Polygon polygon = polygons[region.data[k]];
     if (!CornersInside(polygon, pointCount)) continue;
     // All four corners are read before any is written: a polygon that names
