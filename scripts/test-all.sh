@@ -22,6 +22,42 @@ for preset in "${presets[@]}"; do
   if ! ctest --preset "$preset"; then failed+=("$preset"); fi
 done
 
+# A bounded fuzzing run per sanitizer variant, from the committed seeds and
+# findings. New inputs go to a scratch folder; a crashing input is written to
+# build/<preset>-fuzz-crash-* for minimising into fuzz/findings. The 32-bit
+# variant (FLATTEN_FUZZ_PRESETS="asan asan-x86") runs under user-mode
+# emulation, where LeakSanitizer cannot work, for half the time.
+fuzz_seconds=${FLATTEN_FUZZ_SECONDS:-120}
+for preset in ${FLATTEN_FUZZ_PRESETS:-asan}; do
+  [[ " ${presets[*]} " == *" $preset "* ]] || continue
+  [[ " ${failed[*]-} " == *" $preset "* ]] && continue
+  fuzzer="build/$preset/flatten_fuzz"
+  if [[ ! -x $fuzzer ]]; then
+    echo "=== $preset: no fuzz target"
+    failed+=("$preset-fuzz")
+    continue
+  fi
+  seconds=$fuzz_seconds
+  leaks=1
+  if [[ $preset == asan-x86 ]]; then
+    seconds=$((fuzz_seconds / 2))
+    leaks=0
+  fi
+  scratch=$(mktemp -d)
+  log="build/$preset-fuzz.log"
+  echo "=== $preset: fuzz for ${seconds}s"
+  if ASAN_OPTIONS="detect_leaks=$leaks" "$fuzzer" -max_total_time="$seconds" -detect_leaks="$leaks" \
+      -print_final_stats=1 -artifact_prefix="build/$preset-fuzz-" "$scratch" fuzz/corpus fuzz/findings \
+      >"$log" 2>&1; then
+    grep -E "stat::(number_of_executed_units|average_exec_per_sec)" "$log" || true
+  else
+    tail -n 40 "$log"
+    echo "=== $preset: FUZZING FOUND A FAULT"
+    failed+=("$preset-fuzz")
+  fi
+  rm -rf "$scratch"
+done
+
 if ((${#failed[@]})); then
   echo "FAILED variants: ${failed[*]}"
   exit 1
