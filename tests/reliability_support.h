@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,9 @@ struct Mesh {
   std::vector<Polygon> polygons;
   std::vector<std::pair<int32_t, int32_t>> segments;
 };
+
+// gtest prints a failing case's mesh by its name.
+inline void PrintTo(const Mesh& mesh, std::ostream* out) { *out << mesh.name; }
 
 // Heights that differ from point to point without a pattern, so no two
 // neighbouring polygons lie in one plane and every flattened point moves.
