@@ -188,7 +188,7 @@ void Reset() {
   s.injected = 0;
   for (uint64_t& n : s.opCalls) n = 0;
   ClearFaults();
-  s.allocationCap = size_t(1) << 30;
+  s.allocationCap = kDefaultAllocationCap;
   s.violations.clear();
   s.forgiven.clear();
   s.currentBytes = s.peakBytes = 0;

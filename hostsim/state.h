@@ -13,6 +13,13 @@
 #include "hostsim/hostsim.h"
 
 namespace hostsim {
+
+// The largest single request served by default: 1 GiB, or 256 MiB in a
+// 32-bit process, whose whole address space is 4 GiB (and far less under
+// AddressSanitizer's shadow memory).
+constexpr size_t kDefaultAllocationCap =
+    sizeof(void*) == 8 ? (size_t(1) << 30) : (size_t(256) << 20);
+
 namespace detail {
 
 // Kinds of opaque object the host fits into the module's storage.
@@ -77,7 +84,7 @@ struct State {
   uint64_t injected = 0;
   uint64_t opCalls[kOpCount] = {};
   OpFault opFaults[kOpCount] = {};
-  size_t allocationCap = size_t(1) << 30;
+  size_t allocationCap = kDefaultAllocationCap;
 
   // Ledger.
   std::vector<std::string> violations;

@@ -99,7 +99,7 @@ TEST_F(CommandLarge, MillionPolygonChainRunsOnA256KiBStack) {
 #endif
 #endif
 #ifdef FLATTEN_SHORT_STRIP
-constexpr int32_t kLongStrip = 2000000;
+constexpr int32_t kLongStrip = 1000000;
 #else
 constexpr int32_t kLongStrip = 10000000;
 #endif
