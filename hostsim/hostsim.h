@@ -137,7 +137,7 @@ uint64_t FallibleCount();
 // Calls that failed because of an injected fault.
 uint64_t InjectedFailures();
 // Largest single request AllocMemory/AllocMemoryUncleared/AdjacencyBuild
-// will serve (default 1 GiB; 256 MiB in a 32-bit process); larger requests fail as a real host's would.
+// will serve (default 1 GiB; 256 MiB in a 32-bit process under AddressSanitizer); larger requests fail as a real host's would.
 void SetAllocationCap(size_t bytes);
 
 // ------------------------------------------------------- ledger and misuse

@@ -15,10 +15,20 @@
 namespace hostsim {
 
 // The largest single request served by default: 1 GiB, or 256 MiB in a
-// 32-bit process, whose whole address space is 4 GiB (and far less under
-// AddressSanitizer's shadow memory).
-constexpr size_t kDefaultAllocationCap =
-    sizeof(void*) == 8 ? (size_t(1) << 30) : (size_t(256) << 20);
+// 32-bit process under AddressSanitizer, whose shadow memory leaves little
+// of the 4 GiB address space.
+#if defined(__SANITIZE_ADDRESS__)
+#define HOSTSIM_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HOSTSIM_ASAN 1
+#endif
+#endif
+#if defined(HOSTSIM_ASAN) && !FLATTEN_PTR64
+constexpr size_t kDefaultAllocationCap = size_t(256) << 20;
+#else
+constexpr size_t kDefaultAllocationCap = size_t(1) << 30;
+#endif
 
 namespace detail {
 
